@@ -1,3 +1,6 @@
+# Folders (relative to the source root) left out of the build, e.g. work in progress.
+set(VISTREL_SKIP_DIRS "" CACHE STRING "Source folders to leave out")
+
 # Helpers shared by every subsystem's CMakeLists.
 
 # vistrel_add_test(NAME SOURCES a.cpp ... LIBS lib ... [LABELS unit|gui|slow ...] [TIMEOUT s])
@@ -39,6 +42,10 @@ endfunction()
 # subsystem being built.
 function(vistrel_add_subsystem_dirs)
     foreach(sub IN LISTS VISTREL_SUBSYSTEMS)
+        file(RELATIVE_PATH rel ${CMAKE_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/${sub})
+        if(rel IN_LIST VISTREL_SKIP_DIRS)
+            continue()
+        endif()
         if(EXISTS "${CMAKE_CURRENT_SOURCE_DIR}/${sub}/CMakeLists.txt")
             add_subdirectory(${sub})
         endif()
@@ -49,6 +56,10 @@ endfunction()
 function(vistrel_add_all_subdirs)
     file(GLOB children LIST_DIRECTORIES true CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*)
     foreach(child IN LISTS children)
+        file(RELATIVE_PATH rel ${CMAKE_SOURCE_DIR} ${child})
+        if(rel IN_LIST VISTREL_SKIP_DIRS)
+            continue()
+        endif()
         if(IS_DIRECTORY ${child} AND EXISTS ${child}/CMakeLists.txt)
             add_subdirectory(${child})
         endif()
