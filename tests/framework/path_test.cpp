@@ -66,3 +66,34 @@ TEST(Path, FindPatterns)
         EXPECT_EQ(MatchesFindPattern(c.name, c.pattern), c.matches)
             << QStringView(c.name).toString().toStdString() << " ~ " << QStringView(c.pattern).toString().toStdString();
 }
+
+#include "framework/format_file_size.h"
+
+TEST(FormatFileSize, FlagsOfTheListAndTheStatusBar)
+{
+    struct Case
+    {
+        u64 size;
+        u32 flags;
+        const char* text;
+    };
+    const Case cases[] = {
+        {0, 0x201, "0"},
+        {1048575, 0x201, "1 048 575"},
+        {1048576, 0x201, "1 024 [Kb]"},
+        {1048577, 0x201, "1 025 [Kb]"},
+        {(u64(1) << 40) - 1024, 0x201, "1 073 741 823 [Kb]"},
+        {(u64(1) << 40) - 1023, 0x201, "1 024 [Gb]"},
+        {1023, 0x11, "1 023"},
+        {1025, 0x11, "2 [Kb]"},
+        {2048, 0x11, "2 [Kb]"},
+        {1234567, 0x1, "1 234 567"},
+        {1234567, 0x0, "1234567"},
+        {~u64(0), 0x201, "17 179 869 184 [Gb]"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(FormatFileSize(c.size, c.flags), QString::fromLatin1(c.text)) << c.size;
+    char16_t small[4];
+    EXPECT_FALSE(FormatFileSize(small, 4, 123456, 0));
+    EXPECT_EQ(QStringView(small), u"123");
+}
