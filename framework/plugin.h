@@ -31,6 +31,7 @@ public:
     ProviderManager* GetManager() const { return m_manager; }
     Provider* FirstProvider() const { return m_firstProvider; }
     Provider* LastProvider() const { return m_lastProvider; }
+    Plugin* NextPluginInList() const { return m_next; }
 
 private:
     friend class ProviderManager;

@@ -18,6 +18,8 @@ public:
 
     Item* GetItem() const { return m_item; }
     Provider* GetProvider() const { return m_provider; }
+    // The next instance in the item's list (binding order).
+    ProviderInstance* NextInItem() const { return m_nextInItem; }
 
 private:
     friend class Item;
