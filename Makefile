@@ -58,5 +58,21 @@ fuzz: deps $(FUZZ_BUILD)/build.ninja
 	    "$$f" -max_total_time=$(FUZZ_SECONDS) $(FUZZ_BUILD)/corpus/$$(basename $$f) fuzz/seeds/$$(basename $$f) || exit 1; \
 	done
 
+SAMPLES := $(BUILD)/samples
+COMPRESSIONS := none dxt1 dxt3 dxt5
+
+# The sample pictures, and each converted into a texture file in every compression.
+samples: build
+	$(BUILD)/bin/vistrel-samples $(SAMPLES)
+	@for c in $(COMPRESSIONS); do \
+	    mkdir -p $(SAMPLES)/$$c; \
+	    $(BUILD)/bin/vistrel-convert -y -o $(SAMPLES)/$$c --pixel-format R8G8B8A8 \
+	        --compression $$c --mips full $(SAMPLES)/*.bmp $(SAMPLES)/*.tga || exit 1; \
+	done
+
+# Until the window exists: convert the samples and describe the results.
+run: samples
+	$(BUILD)/bin/vistrel-info $(SAMPLES)/*/*.t
+
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)
