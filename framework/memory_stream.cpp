@@ -16,11 +16,9 @@ MemoryStream::MemoryStream(QByteArray data, u32 mode) : Stream(mode), m_data(std
 
 u32 MemoryStream::Read(void* buffer, u32 count)
 {
-    if (!(GetMode() & kModeRead) || (count > 0 && !buffer))
-        return kFailed32;
+    if (!(GetMode() & kModeRead) || (count > 0 && !buffer)) return kFailed32;
     const u64 size = u64(m_data.size());
-    if (m_position >= size)
-        return 0;
+    if (m_position >= size) return 0;
     const u32 got = u32(std::min<u64>(count, size - m_position));
     std::memcpy(buffer, m_data.constData() + m_position, got);
     m_position += got;
@@ -29,27 +27,22 @@ u32 MemoryStream::Read(void* buffer, u32 count)
 
 u32 MemoryStream::Write(const void* buffer, u32 count)
 {
-    if (!(GetMode() & kModeWrite) || (count > 0 && !buffer) || count == kFailed32)
-        return kFailed32;
+    if (!(GetMode() & kModeWrite) || (count > 0 && !buffer) || count == kFailed32) return kFailed32;
     const u64 end = m_position + count;
-    if (end > kMaxSize)
-        return kFailed32;
+    if (end > kMaxSize) return kFailed32;
     try {
-        if (end > u64(m_data.size()))
-            m_data.resize(qsizetype(end), '\0');
+        if (end > u64(m_data.size())) m_data.resize(qsizetype(end), '\0');
     } catch (const std::bad_alloc&) {
         return kFailed32;
     }
-    if (count > 0)
-        std::memcpy(m_data.data() + m_position, buffer, count);
+    if (count > 0) std::memcpy(m_data.data() + m_position, buffer, count);
     m_position = end;
     return count;
 }
 
 bool MemoryStream::SetSize(u64 size)
 {
-    if (size > kMaxSize)
-        return false;
+    if (size > kMaxSize) return false;
     try {
         m_data.resize(qsizetype(size), '\0');
     } catch (const std::bad_alloc&) {

@@ -14,8 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         c->SetThreadCount(1);
         return c;
     }();
-    MemoryStream stream(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)), kModeRead);
-    if (Image* image = codec->Load(&stream))
-        image->Release();
+    MemoryStream stream(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)),
+                        kModeRead);
+    if (Image* image = codec->Load(&stream)) image->Release();
     return 0;
 }

@@ -74,10 +74,8 @@ struct SavedFormat
 
 // The pixel formats offered for saving; entry i is saved as code i + 1.
 constexpr SavedFormat kSavedFormats[] = {
-    {16, 0xF800, 0x07E0, 0x001F, 0},
-    {16, 0x0F00, 0x00F0, 0x000F, 0xF000},
-    {15, 0x7C00, 0x03E0, 0x001F, 0x8000},
-    {32, 0xFF0000, 0xFF00, 0xFF, 0},
+    {16, 0xF800, 0x07E0, 0x001F, 0},          {16, 0x0F00, 0x00F0, 0x000F, 0xF000},
+    {15, 0x7C00, 0x03E0, 0x001F, 0x8000},     {32, 0xFF0000, 0xFF00, 0xFF, 0},
     {32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000},
 };
 
@@ -111,8 +109,7 @@ u64 ReadUpTo(Stream& stream, u8* buffer, u64 count)
     while (total < count) {
         const u32 chunk = u32(std::min<u64>(count - total, 0x40000000));
         const u32 got = stream.Read(buffer + total, chunk);
-        if (got == kFailed32 || got == 0)
-            break;
+        if (got == kFailed32 || got == 0) break;
         total += got;
     }
     return total;
@@ -129,8 +126,7 @@ bool HeaderAcceptable(const TextureHeader& h, u32 textureWidth, u32 textureHeigh
 
 void RecordSourceDesc(Surface& surface, u32 code, u32 textureWidth, u32 textureHeight)
 {
-    if (code < kTextureR5G6B5 || code > kTextureA8R8G8B8)
-        return;
+    if (code < kTextureR5G6B5 || code > kTextureA8R8G8B8) return;
     const std::array<u32, 4>& m = kSourceMasks[code - 1];
     const PixelFormat format(0, m[0], m[1], m[2], m[3]);
     surface.SetSourceDesc(ImageDesc(textureWidth, textureHeight, 0, &format, nullptr));
@@ -139,8 +135,7 @@ void RecordSourceDesc(Surface& surface, u32 code, u32 textureWidth, u32 textureH
 // Reads level 0 into the surface's bitmaps; the levels after it are not needed for display.
 bool ReadLevelZero(Stream& stream, const TextureHeader& h, Surface& surface, int threads)
 {
-    if (!surface.Create(h.width, h.height, h.hasAlpha != 0))
-        return false;
+    if (!surface.Create(h.width, h.height, h.hasAlpha != 0)) return false;
     surface.SetSourceBitDepth(32);
     Bitmap* display = surface.GetDC();
     Bitmap* alpha = surface.GetAlphaDC();
@@ -167,19 +162,16 @@ bool ReadLevelZero(Stream& stream, const TextureHeader& h, Surface& surface, int
     } else {
         // Float formats are recognised but their pixels are not read.
         surface.SetInfoText(u"Unknown");
-        if (alpha)
-            std::fill(alpha->Bits(), alpha->Bits() + alpha->ByteCount(), u8(255));
+        if (alpha) std::fill(alpha->Bits(), alpha->Bits() + alpha->ByteCount(), u8(255));
     }
-    if (surface.LockAlpha())
-        surface.UnlockAlpha();
+    if (surface.LockAlpha()) surface.UnlockAlpha();
     return true;
 }
 
 // The code a (pixel format, compression) choice is saved as; 0 for an invalid choice.
 u32 TargetCode(u32 pixelFormatIndex, u32 compression)
 {
-    if (compression == 0)
-        return pixelFormatIndex <= 4 ? pixelFormatIndex + 1 : 0;
+    if (compression == 0) return pixelFormatIndex <= 4 ? pixelFormatIndex + 1 : 0;
     return compression <= 3 ? kTextureDxt1 + compression - 1 : 0;
 }
 
@@ -193,8 +185,7 @@ bool CodeTakesAlpha(u32 code)
 
 bool TextureCodec::Probe(Item*, Stream* stream, u32 kindMask)
 {
-    if ((kindMask != 0 && kindMask != 2) || !stream)
-        return false;
+    if ((kindMask != 0 && kindMask != 2) || !stream) return false;
     u8 header[kTextureHeaderSize];
     return ReadExact(*stream, header, sizeof header) && GetU32(header) == 1;
 }
@@ -203,8 +194,7 @@ bool TextureCodec::GetInfo(u32 index, QString& out)
 {
     static constexpr const char16_t* kInfo[] = {u"MRT", u"* Morvalen Texture",
                                                 u"* Morvalen Texture file", u".t", u".t"};
-    if (index >= std::size(kInfo))
-        return false;
+    if (index >= std::size(kInfo)) return false;
     out = QString::fromUtf16(kInfo[index]);
     return true;
 }
@@ -214,8 +204,7 @@ Image* TextureCodec::Load(Stream* stream)
     if (!stream || !Probe(stream->GetOwner(), stream, 2) || !stream->Seek(0, kSeekBegin))
         return nullptr;
     u8 bytes[kTextureHeaderSize];
-    if (!ReadExact(*stream, bytes, sizeof bytes))
-        return nullptr;
+    if (!ReadExact(*stream, bytes, sizeof bytes)) return nullptr;
     const TextureHeader header = ParseHeader(bytes);
     u32 textureWidth = header.width;
     u32 textureHeight = header.height;
@@ -223,12 +212,10 @@ Image* TextureCodec::Load(Stream* stream)
         textureWidth = std::max(textureWidth, 4u);
         textureHeight = std::max(textureHeight, 4u);
     }
-    if (!HeaderAcceptable(header, textureWidth, textureHeight))
-        return nullptr;
+    if (!HeaderAcceptable(header, textureWidth, textureHeight)) return nullptr;
 
     auto* image = new (std::nothrow) TextureImage(this);
-    if (!image)
-        return nullptr;
+    if (!image) return nullptr;
     Frame* frame = image->AddFrame();
     auto* surface = frame ? static_cast<TextureSurface*>(frame->AddSurface()) : nullptr;
     bool ok = surface != nullptr;
@@ -253,21 +240,20 @@ bool TextureCodec::Save(Image* image, Stream* stream, u32 subformat, u32 pixelFo
 {
     Frame* frame = image ? image->GetCurrentFrame() : nullptr;
     Surface* surface = frame ? frame->GetCurrentSurface() : nullptr;
-    if (!surface || !stream || (subformat != 0 && subformat != 0xFFFFFFFFu))
-        return false;
+    if (!surface || !stream || (subformat != 0 && subformat != 0xFFFFFFFFu)) return false;
     const u32 code = TargetCode(pixelFormatIndex, compression);
     Rect bounds;
-    if (code == 0 || !surface->GetBounds(bounds) || !SizeAcceptable(u64(std::max<i64>(0, bounds.Width())), u64(std::max<i64>(0, bounds.Height()))))
+    if (code == 0 || !surface->GetBounds(bounds) ||
+        !SizeAcceptable(u64(std::max<i64>(0, bounds.Width())),
+                        u64(std::max<i64>(0, bounds.Height()))))
         return false;
     const u32 width = u32(bounds.Width());
     const u32 height = u32(bounds.Height());
     const u32 chain = TextureChainLength(width, height);
-    if (mipLevels > chain)
-        return false;
+    if (mipLevels > chain) return false;
     const u32 levels = mipLevels == 0 ? chain : mipLevels;
     const Bitmap* display = surface->GetDC();
-    if (!display)
-        return false;
+    if (!display) return false;
     const Bitmap* alpha = CodeTakesAlpha(code) ? surface->GetAlphaDC() : nullptr;
 
     TextureHeader header;
@@ -284,16 +270,13 @@ bool TextureCodec::Save(Image* image, Stream* stream, u32 subformat, u32 pixelFo
         std::vector<u32> picture(u64(width) * height);
         ComposePicture(*display, alpha, width, height, picture.data(), m_threads);
         const std::array<u8, kTextureHeaderSize> headerBytes = BuildHeader(header);
-        if (!WriteAll(*stream, headerBytes.data(), headerBytes.size()))
-            return false;
+        if (!WriteAll(*stream, headerBytes.data(), headerBytes.size())) return false;
         MipChain chainLevels(picture.data(), width, height, m_threads);
         std::vector<u8> bytes;
         for (u32 level = 0; level < levels; ++level) {
-            if (level > 0 && !chainLevels.Next())
-                return false;
-            if (!EncodeTextureLevel(chainLevels.Pixels(), chainLevels.Width(),
-                                    chainLevels.Height(), code, alpha != nullptr, m_encoderLevel,
-                                    m_threads, bytes) ||
+            if (level > 0 && !chainLevels.Next()) return false;
+            if (!EncodeTextureLevel(chainLevels.Pixels(), chainLevels.Width(), chainLevels.Height(),
+                                    code, alpha != nullptr, m_encoderLevel, m_threads, bytes) ||
                 !WriteAll(*stream, bytes.data(), bytes.size()))
                 return false;
         }
@@ -305,11 +288,9 @@ bool TextureCodec::Save(Image* image, Stream* stream, u32 subformat, u32 pixelFo
 
 bool TextureCodec::NextPixelFormat(FormatQuery& query)
 {
-    if (query.subformat != 0 && query.subformat != 0xFFFFFFFFu)
-        return false;
+    if (query.subformat != 0 && query.subformat != 0xFFFFFFFFu) return false;
     const u32 next = query.index == 0xFFFFFFFFu ? 0 : query.index + 1;
-    if (next >= std::size(kSavedFormats))
-        return false;
+    if (next >= std::size(kSavedFormats)) return false;
     const SavedFormat& entry = kSavedFormats[next];
     query.index = next;
     query.format.SetMasks(entry.red, entry.green, entry.blue, entry.alpha);
@@ -319,11 +300,9 @@ bool TextureCodec::NextPixelFormat(FormatQuery& query)
 
 bool TextureCodec::NextCompression(CompressionQuery& query)
 {
-    if (query.subformat != 0 && query.subformat != 0xFFFFFFFFu)
-        return false;
+    if (query.subformat != 0 && query.subformat != 0xFFFFFFFFu) return false;
     const u32 next = query.code == 0xFFFFFFFFu ? 0 : query.code + 1;
-    if (next >= std::size(kCompressionNames))
-        return false;
+    if (next >= std::size(kCompressionNames)) return false;
     query.code = next;
     query.name = QString::fromUtf16(kCompressionNames[next]);
     return true;

@@ -16,8 +16,7 @@ namespace {
 template <typename Work>
 void ParallelBands(u32 count, int threads, u32 minPerBand, const Work& work)
 {
-    if (count == 0)
-        return;
+    if (count == 0) return;
     u32 bands = threads > 0 ? u32(threads) : std::max(1u, std::thread::hardware_concurrency());
     bands = std::max(1u, std::min(bands, count / std::max(1u, minPerBand)));
     auto begin = [&](u32 band) { return u32(u64(count) * band / bands); };
@@ -26,7 +25,8 @@ void ParallelBands(u32 count, int threads, u32 minPerBand, const Work& work)
     try {
         workers.reserve(bands - 1);
         for (; started < bands; ++started)
-            workers.emplace_back([&work, b = begin(started), e = begin(started + 1)] { work(b, e); });
+            workers.emplace_back(
+                [&work, b = begin(started), e = begin(started + 1)] { work(b, e); });
     } catch (const std::system_error&) {
     } catch (const std::bad_alloc&) {
     }
@@ -76,8 +76,7 @@ u32 StoreUnit(u32 px, u32 code, bool carryAlpha)
     case kTextureA4R4G4B4:
         return (Narrow(a, 15) << 12) | (Narrow(r, 15) << 8) | (Narrow(g, 15) << 4) | Narrow(b, 15);
     case kTextureA1R5G5B5:
-        return (u32(a >= 128) << 15) | (Narrow(r, 31) << 10) | (Narrow(g, 31) << 5) |
-               Narrow(b, 31);
+        return (u32(a >= 128) << 15) | (Narrow(r, 31) << 10) | (Narrow(g, 31) << 5) | Narrow(b, 31);
     case kTextureX8R8G8B8:
         return 0xFF000000u | (px & 0xFFFFFF);
     default:
@@ -116,8 +115,7 @@ void PutRow(const u32* pixels, u32 width, u8* displayRow, u8* alphaRow)
         displayRow[4 * x + 1] = u8(rgb >> 8);
         displayRow[4 * x + 2] = u8(rgb >> 16);
         displayRow[4 * x + 3] = 0;
-        if (alphaRow)
-            alphaRow[x] = u8(px >> 24);
+        if (alphaRow) alphaRow[x] = u8(px >> 24);
     }
 }
 
@@ -171,8 +169,7 @@ u64 TextureLevelSize(u32 code, u32 width, u32 height)
 {
     if (code >= kTextureR5G6B5 && code <= kTextureA8R8G8B8)
         return u64(width) * StoredBytesPerPixel(code) * height;
-    if (!IsTextureBlockCode(code))
-        return 0;
+    if (!IsTextureBlockCode(code)) return 0;
     const u64 blockBytes = code == kTextureDxt1 ? 8 : 16;
     const u64 pitch = std::max<u64>(1, (u64(width) + 3) / 4) * blockBytes;
     return pitch * height / 4;
@@ -181,21 +178,17 @@ u64 TextureLevelSize(u32 code, u32 width, u32 height)
 bool EncodeTextureLevel(const u32* pixels, u32 width, u32 height, u32 code, bool carryAlpha,
                         DxtLevel level, int threads, std::vector<u8>& out)
 {
-    if (!pixels || width == 0 || height == 0)
-        return false;
+    if (!pixels || width == 0 || height == 0) return false;
     if (IsTextureBlockCode(code)) {
         const size_t encoded = DxtEncodedSize(width, height, DxtFormatOf(code));
-        if (encoded == 0)
-            return false;
+        if (encoded == 0) return false;
         out.resize(encoded);
         const DxtSource source{pixels, width, height, size_t(width) * 4, carryAlpha};
-        if (!EncodeDxt(source, DxtFormatOf(code), level, threads, out.data()))
-            return false;
+        if (!EncodeDxt(source, DxtFormatOf(code), level, threads, out.data())) return false;
         out.resize(size_t(TextureLevelSize(code, width, height)));
         return true;
     }
-    if (code < kTextureR5G6B5 || code > kTextureA8R8G8B8)
-        return false;
+    if (code < kTextureR5G6B5 || code > kTextureA8R8G8B8) return false;
     const u32 unit = StoredBytesPerPixel(code);
     out.resize(size_t(TextureLevelSize(code, width, height)));
     u8* base = out.data();
@@ -228,13 +221,13 @@ bool DecodeTextureLevel(const u8* data, u32 code, u32 width, u32 height, Bitmap&
                 const u8* src = data + u64(y) * width * unit;
                 for (u32 x = 0; x < width; ++x)
                     row[x] = LoadUnit(src + u64(x) * unit, code);
-                PutRow(row.data(), width, display.ScanLine(y), alpha ? alpha->ScanLine(y) : nullptr);
+                PutRow(row.data(), width, display.ScanLine(y),
+                       alpha ? alpha->ScanLine(y) : nullptr);
             }
         });
         return true;
     }
-    if (!IsTextureBlockCode(code))
-        return false;
+    if (!IsTextureBlockCode(code)) return false;
     const DxtFormat format = DxtFormatOf(code);
     const u64 blockRowBytes = (u64(width) + 3) / 4 * (format == DxtFormat::Dxt1 ? 8 : 16);
     std::atomic<bool> ok = true;
@@ -291,8 +284,7 @@ MipChain::MipChain(const u32* pixels, u32 width, u32 height, int threads)
 
 bool MipChain::Next()
 {
-    if (m_width <= 1 && m_height <= 1)
-        return false;
+    if (m_width <= 1 && m_height <= 1) return false;
     const u32 srcWidth = m_width;
     const u32 srcHeight = m_height;
     const u32 width = std::max(1u, srcWidth >> 1);

@@ -13,7 +13,8 @@
 class Bitmap;
 
 // Format codes of the texture file.
-enum : u32 {
+enum : u32
+{
     kTextureR5G6B5 = 1,
     kTextureA4R4G4B4 = 2,
     kTextureA1R5G5B5 = 3,

@@ -60,8 +60,7 @@ void Save(benchmark::State& state, u32 pixelFormat, u32 compression)
         if (compression == 3) {
             state.PauseTiming();
             QFile file(Dxt5Path());
-            if (file.open(QIODevice::WriteOnly))
-                file.write(stream.Data());
+            if (file.open(QIODevice::WriteOnly)) file.write(stream.Data());
             state.ResumeTiming();
         }
     }
@@ -89,8 +88,7 @@ void BM_ReadDxt5FileBytes(benchmark::State& state)
 {
     for (auto _ : state) {
         QByteArray bytes = ReadFile();
-        if (bytes.isEmpty())
-            state.SkipWithError("no file: run the DXT5 save first");
+        if (bytes.isEmpty()) state.SkipWithError("no file: run the DXT5 save first");
         benchmark::DoNotOptimize(bytes.data());
     }
 }

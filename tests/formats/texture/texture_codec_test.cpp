@@ -9,8 +9,8 @@
 #include "image/image.h"
 #include "image/surface.h"
 
-#include <QStringList>
 #include <gtest/gtest.h>
+#include <QStringList>
 
 #include <cmath>
 #include <cstring>
@@ -40,9 +40,9 @@ std::vector<u32> Textured(u32 width, u32 height, unsigned seed = 1)
         for (u32 x = 0; x < width; ++x) {
             const int n = int(rng() % 9) - 4;
             auto c = [&](int v) { return u32(std::clamp(v + n, 0, 255)); };
-            pixels[u64(y) * width + x] = Argb(u32((x * 255 / std::max(1u, width - 1) + y) % 256),
-                                              c(int(x * 200 / width) + 20), c(int(y * 220 / height)),
-                                              c(int((x + y) * 127 / (width + height)) + 60));
+            pixels[u64(y) * width + x] = Argb(
+                u32((x * 255 / std::max(1u, width - 1) + y) % 256), c(int(x * 200 / width) + 20),
+                c(int(y * 220 / height)), c(int((x + y) * 127 / (width + height)) + 60));
         }
     return pixels;
 }
@@ -59,8 +59,7 @@ ImagePtr MakeImage(u32 width, u32 height, const std::vector<u32>& pixels, bool w
             d[0] = u8(px);
             d[1] = u8(px >> 8);
             d[2] = u8(px >> 16);
-            if (withAlpha)
-                surface->GetAlphaDC()->ScanLine(y)[x] = u8(px >> 24);
+            if (withAlpha) surface->GetAlphaDC()->ScanLine(y)[x] = u8(px >> 24);
         }
     return image;
 }
@@ -94,8 +93,7 @@ std::vector<u32> PictureOf(Image* image)
     for (u32 y = 0; y < d->Height(); ++y)
         for (u32 x = 0; x < d->Width(); ++x) {
             const u8* p = d->ScanLine(y) + 4 * x;
-            out[u64(y) * d->Width() + x] =
-                Argb(a ? a->ScanLine(y)[x] : 255, p[2], p[1], p[0]);
+            out[u64(y) * d->Width() + x] = Argb(a ? a->ScanLine(y)[x] : 255, p[2], p[1], p[0]);
         }
     return out;
 }
@@ -104,7 +102,8 @@ int MaxChannelError(const std::vector<u32>& a, const std::vector<u32>& b, int sh
 {
     int worst = 0;
     for (size_t i = 0; i < a.size(); ++i)
-        worst = std::max(worst, std::abs(int((a[i] >> shift) & 0xFF) - int((b[i] >> shift) & 0xFF)));
+        worst =
+            std::max(worst, std::abs(int((a[i] >> shift) & 0xFF) - int((b[i] >> shift) & 0xFF)));
     return worst;
 }
 
@@ -169,7 +168,8 @@ TEST(TextureCodec, HeaderBytesAndLevelSizes)
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " code " << c.code);
         ImagePtr image = MakeImage(c.width, c.height, Textured(c.width, c.height), c.alphaPlane);
-        const QByteArray file = SaveBytes(codec, image.get(), c.pixelFormat, c.compression, c.mipLevels);
+        const QByteArray file =
+            SaveBytes(codec, image.get(), c.pixelFormat, c.compression, c.mipLevels);
         QByteArray expected = Header(1, c.code, c.mipLevels, c.width, c.height, c.hasAlpha);
         EXPECT_EQ(file.left(59), expected);
         u64 total = 59;
@@ -181,8 +181,9 @@ TEST(TextureCodec, HeaderBytesAndLevelSizes)
         }
         EXPECT_EQ(u64(file.size()), total);
     }
-    EXPECT_EQ(SaveBytes(codec, MakeImage(256, 128, Textured(256, 128), false).get(), 0, 0, 1).size(),
-              65595);
+    EXPECT_EQ(
+        SaveBytes(codec, MakeImage(256, 128, Textured(256, 128), false).get(), 0, 0, 1).size(),
+        65595);
 }
 
 TEST(TextureCodec, ProbeRules)
@@ -240,8 +241,7 @@ TEST(TextureCodec, LoadRulesByCode)
         SCOPED_TRACE(testing::Message() << "code " << c.code);
         ImagePtr image = LoadBytes(codec, Header(1, c.code, 1, c.width, c.height, c.hasAlpha));
         ASSERT_EQ(image != nullptr, c.loads);
-        if (!image)
-            continue;
+        if (!image) continue;
         EXPECT_NE(dynamic_cast<TextureImage*>(image.get()), nullptr);
         EXPECT_EQ(image->GetFormat(), &codec);
         TextureSurface* surface = SurfaceOf(image.get());
@@ -274,12 +274,17 @@ TEST(TextureCodec, HostileHeadersAreRefused)
         bool loads;
     };
     const Case cases[] = {
-        {5, 1, 0, 4, false},         {5, 1, 4, 0, false},
-        {5, 1, 65537, 1, false},     {6, 1, 1, 65537, false},
-        {5, 1, 65536, 65536, false}, {8, 1, 16384, 16385, false},
+        {5, 1, 0, 4, false},
+        {5, 1, 4, 0, false},
+        {5, 1, 65537, 1, false},
+        {6, 1, 1, 65537, false},
+        {5, 1, 65536, 65536, false},
+        {8, 1, 16384, 16385, false},
         {5, 1, 0xFFFFFFFF, 0xFFFFFFFF, false},
-        {5, 10, 256, 256, false},    {5, 9, 256, 256, true},
-        {6, 4, 2, 2, false},         {6, 3, 2, 2, true}, // the raised 4 x 4 allows 3
+        {5, 10, 256, 256, false},
+        {5, 9, 256, 256, true},
+        {6, 4, 2, 2, false},
+        {6, 3, 2, 2, true}, // the raised 4 x 4 allows 3
         {5, 0xFFFFFFFF, 4, 4, false},
     };
     TextureCodec codec;
@@ -314,7 +319,8 @@ TEST(TextureCodec, SaveRefusesBadArgumentsBeforeWriting)
 TEST(TextureCodec, UncompressedStoresRoundToNearest)
 {
     // Pixels chosen so that rounding and truncating differ.
-    const std::vector<u32> pixels = {Argb(9, 5, 3, 5), Argb(128, 8, 25, 26), Argb(127, 255, 0, 132)};
+    const std::vector<u32> pixels = {Argb(9, 5, 3, 5), Argb(128, 8, 25, 26),
+                                     Argb(127, 255, 0, 132)};
     struct Case
     {
         u32 pixelFormat;
@@ -346,7 +352,7 @@ TEST(TextureCodec, SixteenBitUnitsWidenByBitReplication)
         u32 pixel;
     };
     const Case cases[] = {
-        {1, 0xF800, Argb(255, 255, 0, 0)},    {1, 0x0821, Argb(255, 8, 4, 8)},
+        {1, 0xF800, Argb(255, 255, 0, 0)},     {1, 0x0821, Argb(255, 8, 4, 8)},
         {1, 0x8410, Argb(255, 132, 130, 132)}, {2, 0x8F4C, Argb(136, 255, 68, 204)},
         {2, 0x0000, Argb(0, 0, 0, 0)},         {3, 0x87E0, Argb(255, 8, 255, 0)},
         {3, 0x7FFF, Argb(0, 255, 255, 255)},
@@ -367,14 +373,13 @@ TEST(TextureCodec, RoundTripsOfEveryLayout)
     struct Case
     {
         u32 pixelFormat, compression;
-        int maxRgbError;  // per channel, for the uncompressed layouts
-        int maxAlphaError; // -1: alpha is not kept
+        int maxRgbError;           // per channel, for the uncompressed layouts
+        int maxAlphaError;         // -1: alpha is not kept
         double rgbPsnr, alphaPsnr; // floors for the block layouts
     };
     const Case cases[] = {
-        {0, 0, 5, -1, 0, 0}, {1, 0, 9, 9, 0, 0},  {2, 0, 5, 128, 0, 0},
-        {3, 0, 0, -1, 0, 0}, {4, 0, 0, 0, 0, 0},  {0, 1, -1, -1, 34, 0},
-        {0, 2, -1, -1, 34, 33}, {0, 3, -1, -1, 34, 40},
+        {0, 0, 5, -1, 0, 0}, {1, 0, 9, 9, 0, 0},    {2, 0, 5, 128, 0, 0},   {3, 0, 0, -1, 0, 0},
+        {4, 0, 0, 0, 0, 0},  {0, 1, -1, -1, 34, 0}, {0, 2, -1, -1, 34, 33}, {0, 3, -1, -1, 34, 40},
     };
     const u32 w = 61, h = 36; // edge blocks at the right
     const std::vector<u32> source = Textured(w, h);
@@ -385,8 +390,8 @@ TEST(TextureCodec, RoundTripsOfEveryLayout)
             SCOPED_TRACE(testing::Message() << c.pixelFormat << "/" << c.compression);
             // DXT1 would make the translucent half black: it is judged without an alpha plane.
             ImagePtr image = MakeImage(w, h, source, c.compression != 1);
-            ImagePtr loaded = LoadBytes(codec, SaveBytes(codec, image.get(), c.pixelFormat,
-                                                         c.compression, 0));
+            ImagePtr loaded =
+                LoadBytes(codec, SaveBytes(codec, image.get(), c.pixelFormat, c.compression, 0));
             ASSERT_TRUE(loaded);
             const std::vector<u32> picture = PictureOf(loaded.get());
             if (c.compression == 0) {
@@ -417,12 +422,12 @@ TEST(TextureCodec, DxtCarriesTheAlphaPlane)
         bool alphaPlane;
         u8 hasAlpha;
     };
-    const Case cases[] = {{1, true, 1}, {1, false, 0}, {2, true, 1},
-                          {2, false, 1}, {3, true, 1}, {3, false, 1}};
+    const Case cases[] = {{1, true, 1},  {1, false, 0}, {2, true, 1},
+                          {2, false, 1}, {3, true, 1},  {3, false, 1}};
     TextureCodec codec;
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "compression " << c.compression << " plane "
-                                        << c.alphaPlane);
+        SCOPED_TRACE(testing::Message()
+                     << "compression " << c.compression << " plane " << c.alphaPlane);
         ImagePtr image = MakeImage(w, h, source, c.alphaPlane);
         const QByteArray file = SaveBytes(codec, image.get(), 0, c.compression, 1);
         EXPECT_EQ(u8(file[24]), c.hasAlpha);
@@ -458,13 +463,15 @@ TEST(TextureCodec, LevelZeroOfNarrowBlockPicturesIsReadWhole)
         EXPECT_TRUE(text.startsWith(u"DXT"));
         // Every block of the level comes back, not only the first (height x width) / 2 bytes.
         std::vector<u8> blocks;
-        ASSERT_TRUE(EncodeTextureLevel(source.data(), c.width, c.height, kTextureDxt1 + c.compression - 1,
-                                       false, DxtLevel::Quality, 1, blocks));
+        ASSERT_TRUE(EncodeTextureLevel(source.data(), c.width, c.height,
+                                       kTextureDxt1 + c.compression - 1, false, DxtLevel::Quality,
+                                       1, blocks));
         std::vector<u32> expected(source.size());
         const DxtFormat format = c.compression == 1   ? DxtFormat::Dxt1
                                  : c.compression == 2 ? DxtFormat::Dxt3
                                                       : DxtFormat::Dxt5;
-        ASSERT_TRUE(DecodeDxt(blocks.data(), c.width, c.height, format, expected.data(), c.width * 4));
+        ASSERT_TRUE(
+            DecodeDxt(blocks.data(), c.width, c.height, format, expected.data(), c.width * 4));
         EXPECT_EQ(PictureOf(loaded.get()), expected);
     }
 }
@@ -564,9 +571,10 @@ TEST(TextureCodec, TablesAndInformation)
         QStringList names;
         while (codec.NextCompression(compressions))
             names << compressions.name;
-        EXPECT_EQ(names, QStringList({"Uncompressed", "DXT1 8x compressed [16 bit color, 1 bit alpha]",
-                                      "DXT3 4x compressed [16 bit color, 4 bit alpha]",
-                                      "DXT5 4x compressed [16 bit color, 8 bit indexed alpha]"}));
+        EXPECT_EQ(names,
+                  QStringList({"Uncompressed", "DXT1 8x compressed [16 bit color, 1 bit alpha]",
+                               "DXT3 4x compressed [16 bit color, 4 bit alpha]",
+                               "DXT5 4x compressed [16 bit color, 8 bit indexed alpha]"}));
     }
     FormatQuery formats(1);
     EXPECT_FALSE(codec.NextPixelFormat(formats));
