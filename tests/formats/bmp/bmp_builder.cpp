@@ -28,33 +28,33 @@ void PutU32(QByteArray& bytes, int offset, u32 value)
         bytes[offset + i] = char((value >> (8 * i)) & 0xFF);
 }
 
-QByteArray BuildBmp(const BmpSpec& spec)
+QByteArray BuildBmp(const BmpLayout& layout)
 {
-    const bool masksInHeader = spec.headerSize >= 52;
-    const u32 masksAfter = masksInHeader ? 0 : u32(spec.masks.size() * 4);
-    const u32 offBits = 14 + spec.headerSize + masksAfter + u32(spec.palette.size() * 4);
+    const bool masksInHeader = layout.headerSize >= 52;
+    const u32 masksAfter = masksInHeader ? 0 : u32(layout.masks.size() * 4);
+    const u32 offBits = 14 + layout.headerSize + masksAfter + u32(layout.palette.size() * 4);
 
     QByteArray info;
-    AppendU32(info, spec.headerSize);
-    AppendU32(info, u32(spec.width));
-    AppendU32(info, u32(spec.height));
+    AppendU32(info, layout.headerSize);
+    AppendU32(info, u32(layout.width));
+    AppendU32(info, u32(layout.height));
     AppendU16(info, 1);
-    AppendU16(info, spec.bits);
-    AppendU32(info, spec.compression);
+    AppendU16(info, layout.bits);
+    AppendU32(info, layout.compression);
     AppendU32(info, 0);
     AppendU32(info, 2835);
     AppendU32(info, 2835);
-    AppendU32(info, spec.clrUsed);
+    AppendU32(info, layout.clrUsed);
     AppendU32(info, 0);
     if (masksInHeader)
-        for (u32 mask : spec.masks)
+        for (u32 mask : layout.masks)
             AppendU32(info, mask);
     // The rest of a longer header (colour space, gamma...) stays zero.
-    info.append(QByteArray(int(spec.headerSize) - int(info.size()), '\0'));
+    info.append(QByteArray(int(layout.headerSize) - int(info.size()), '\0'));
     if (!masksInHeader)
-        for (u32 mask : spec.masks)
+        for (u32 mask : layout.masks)
             AppendU32(info, mask);
-    for (u32 colour : spec.palette) {
+    for (u32 colour : layout.palette) {
         info.append(char(colour & 0xFF));
         info.append(char((colour >> 8) & 0xFF));
         info.append(char((colour >> 16) & 0xFF));
@@ -62,17 +62,17 @@ QByteArray BuildBmp(const BmpSpec& spec)
     }
 
     QByteArray pixels;
-    for (const std::vector<u8>& row : spec.rows) {
+    for (const std::vector<u8>& row : layout.rows) {
         pixels.append(reinterpret_cast<const char*>(row.data()), qsizetype(row.size()));
         while (pixels.size() % 4 != 0)
             pixels.append('\0');
     }
 
     QByteArray out;
-    out.append(spec.signature[0]);
-    out.append(spec.signature[1]);
+    out.append(layout.signature[0]);
+    out.append(layout.signature[1]);
     const u32 total = offBits + u32(pixels.size());
-    AppendU32(out, spec.bfSize != 0 ? spec.bfSize : total);
+    AppendU32(out, layout.bfSize != 0 ? layout.bfSize : total);
     AppendU16(out, 0);
     AppendU16(out, 0);
     AppendU32(out, offBits);

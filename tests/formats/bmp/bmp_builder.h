@@ -7,7 +7,7 @@
 
 #include <vector>
 
-struct BmpSpec
+struct BmpLayout
 {
     u16 bits = 24;
     i32 width = 1;
@@ -26,7 +26,7 @@ struct BmpSpec
     u32 bfSize = 0;
 };
 
-QByteArray BuildBmp(const BmpSpec& spec);
+QByteArray BuildBmp(const BmpLayout& layout);
 
 // Little-endian field writers for patching fixtures.
 void PutU16(QByteArray& bytes, int offset, u16 value);

@@ -133,7 +133,7 @@ std::vector<u32> Grey256()
 struct DepthCase
 {
     const char* name;
-    BmpSpec spec;
+    BmpLayout layout;
     // Display colours in memory order, bottom row first.
     std::vector<u32> expected;
 };
@@ -142,7 +142,7 @@ std::vector<DepthCase> DepthCases()
 {
     std::vector<DepthCase> cases;
     {
-        BmpSpec s;
+        BmpLayout s;
         s.bits = 1;
         s.width = 3;
         s.height = 2;
@@ -151,7 +151,7 @@ std::vector<DepthCase> DepthCases()
         cases.push_back({"1 bit", s, {0xF0E0D0, 0x102030, 0xF0E0D0, 0x102030, 0xF0E0D0, 0x102030}});
     }
     {
-        BmpSpec s;
+        BmpLayout s;
         s.bits = 2;
         s.width = 3;
         s.height = 1;
@@ -161,7 +161,7 @@ std::vector<DepthCase> DepthCases()
     }
     {
         // biClrUsed says 6, yet the table holds 16 entries and index 12 is used.
-        BmpSpec s;
+        BmpLayout s;
         s.bits = 4;
         s.width = 3;
         s.height = 2;
@@ -173,7 +173,7 @@ std::vector<DepthCase> DepthCases()
                          {0x800000, 0x0000FF, 0xFFFFFF, 0x800080, 0xFF0000, 0x000000}});
     }
     {
-        BmpSpec s;
+        BmpLayout s;
         s.bits = 8;
         s.width = 3;
         s.height = 2;
@@ -182,7 +182,7 @@ std::vector<DepthCase> DepthCases()
         cases.push_back({"8 bit", s, {0xFFFFFF, 0xFEFEFE, 0x000000, 0x7F7F7F, 0xF8F8F8, 0xBFBFBF}});
     }
     {
-        BmpSpec s;
+        BmpLayout s;
         s.bits = 16;
         s.width = 3;
         s.height = 1;
@@ -190,7 +190,7 @@ std::vector<DepthCase> DepthCases()
         cases.push_back({"16 bit 5-5-5 default", s, {0xFF0000, 0x00FF00, 0x0000FF}});
     }
     {
-        BmpSpec s;
+        BmpLayout s;
         s.bits = 16;
         s.width = 3;
         s.height = 2;
@@ -202,7 +202,7 @@ std::vector<DepthCase> DepthCases()
                          {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF, 0x000000, 0x848284}});
     }
     {
-        BmpSpec s;
+        BmpLayout s;
         s.bits = 16;
         s.width = 3;
         s.height = 1;
@@ -213,7 +213,7 @@ std::vector<DepthCase> DepthCases()
         cases.push_back({"16 bit 5-6-5, 124-byte header", s, {0xFF0000, 0x00FF00, 0x0000FF}});
     }
     {
-        BmpSpec s;
+        BmpLayout s;
         s.bits = 16;
         s.width = 2;
         s.height = 1;
@@ -224,7 +224,7 @@ std::vector<DepthCase> DepthCases()
         cases.push_back({"16 bit 1-5-5-5, 108-byte header", s, {0xFF0000, 0x00FF00}});
     }
     {
-        BmpSpec s;
+        BmpLayout s;
         s.bits = 24;
         s.width = 3;
         s.height = 2;
@@ -234,7 +234,7 @@ std::vector<DepthCase> DepthCases()
             {"24 bit", s, {0x030201, 0x302010, 0xCCBBAA, 0x0000FF, 0x00FF00, 0xFF0000}});
     }
     {
-        BmpSpec s;
+        BmpLayout s;
         s.bits = 32;
         s.width = 2;
         s.height = 1;
@@ -243,7 +243,7 @@ std::vector<DepthCase> DepthCases()
     }
     {
         // Channels in an unusual order: only the masks can tell.
-        BmpSpec s;
+        BmpLayout s;
         s.bits = 32;
         s.width = 2;
         s.height = 1;
@@ -253,7 +253,7 @@ std::vector<DepthCase> DepthCases()
         cases.push_back({"32 bit bit fields, 40-byte header", s, {0x563412, 0xFF0000}});
     }
     {
-        BmpSpec s;
+        BmpLayout s;
         s.bits = 32;
         s.width = 2;
         s.height = 1;
@@ -264,7 +264,7 @@ std::vector<DepthCase> DepthCases()
         cases.push_back({"32 bit bit fields, 124-byte header", s, {0x123456, 0xFF0000}});
     }
     {
-        BmpSpec s;
+        BmpLayout s;
         s.bits = 32;
         s.width = 1;
         s.height = 1;
@@ -276,7 +276,7 @@ std::vector<DepthCase> DepthCases()
     }
     {
         // Top-down: the first stored row is the top one.
-        BmpSpec s;
+        BmpLayout s;
         s.bits = 24;
         s.width = 1;
         s.height = -3;
@@ -284,7 +284,7 @@ std::vector<DepthCase> DepthCases()
         cases.push_back({"24 bit top-down", s, {0x0000FF, 0x00FF00, 0xFF0000}});
     }
     {
-        BmpSpec s;
+        BmpLayout s;
         s.bits = 8;
         s.width = 2;
         s.height = -2;
@@ -300,15 +300,15 @@ TEST(BmpCodecLoad, EveryDepthAndHeaderGivesTheFileColours)
     BmpCodec codec;
     for (const DepthCase& c : DepthCases()) {
         SCOPED_TRACE(c.name);
-        ImagePtr image = LoadBytes(codec, BuildBmp(c.spec));
+        ImagePtr image = LoadBytes(codec, BuildBmp(c.layout));
         ASSERT_TRUE(image);
         EXPECT_EQ(image->GetFormat(), &codec);
         Surface* surface = OnlySurface(*image);
         ASSERT_NE(surface, nullptr);
         const BitmapInfoHeader& header = surface->GetDisplayHeader();
-        EXPECT_EQ(header.biWidth, c.spec.width);
-        EXPECT_EQ(header.biHeight, c.spec.height < 0 ? -c.spec.height : c.spec.height);
-        EXPECT_EQ(surface->GetSourceBitDepth(), c.spec.bits);
+        EXPECT_EQ(header.biWidth, c.layout.width);
+        EXPECT_EQ(header.biHeight, c.layout.height < 0 ? -c.layout.height : c.layout.height);
+        EXPECT_EQ(surface->GetSourceBitDepth(), c.layout.bits);
         EXPECT_EQ(surface->GetAlphaDC(), nullptr);
         QString text;
         EXPECT_TRUE(surface->GetInfo(0, text));
@@ -320,14 +320,14 @@ TEST(BmpCodecLoad, EveryDepthAndHeaderGivesTheFileColours)
 struct MaskCase
 {
     const char* name;
-    BmpSpec spec;
+    BmpLayout layout;
     std::array<u32, 4> masks; // red, green, blue, alpha
 };
 
 TEST(BmpRead, MasksComeFromWhereTheHeaderVersionKeepsThem)
 {
-    auto spec = [](u32 headerSize, u16 bits, u32 compression, std::vector<u32> masks) {
-        BmpSpec s;
+    auto layout = [](u32 headerSize, u16 bits, u32 compression, std::vector<u32> masks) {
+        BmpLayout s;
         s.headerSize = headerSize;
         s.bits = bits;
         s.compression = compression;
@@ -336,38 +336,38 @@ TEST(BmpRead, MasksComeFromWhereTheHeaderVersionKeepsThem)
         return s;
     };
     const MaskCase cases[] = {
-        {"16 bit default", spec(40, 16, 0, {}), {0x7C00, 0x3E0, 0x1F, 0}},
-        {"24 bit default", spec(40, 24, 0, {}), {0xFF0000, 0xFF00, 0xFF, 0}},
-        {"32 bit default", spec(40, 32, 0, {}), {0xFF0000, 0xFF00, 0xFF, 0}},
-        {"40 bytes, then 12", spec(40, 16, 3, {0xF800, 0x7E0, 0x1F}), {0xF800, 0x7E0, 0x1F, 0}},
-        {"52 bytes", spec(52, 32, 3, {0xFF, 0xFF00, 0xFF0000}), {0xFF, 0xFF00, 0xFF0000, 0}},
-        {"56 bytes", spec(56, 16, 3, {0xF00, 0xF0, 0xF, 0xF000}), {0xF00, 0xF0, 0xF, 0xF000}},
+        {"16 bit default", layout(40, 16, 0, {}), {0x7C00, 0x3E0, 0x1F, 0}},
+        {"24 bit default", layout(40, 24, 0, {}), {0xFF0000, 0xFF00, 0xFF, 0}},
+        {"32 bit default", layout(40, 32, 0, {}), {0xFF0000, 0xFF00, 0xFF, 0}},
+        {"40 bytes, then 12", layout(40, 16, 3, {0xF800, 0x7E0, 0x1F}), {0xF800, 0x7E0, 0x1F, 0}},
+        {"52 bytes", layout(52, 32, 3, {0xFF, 0xFF00, 0xFF0000}), {0xFF, 0xFF00, 0xFF0000, 0}},
+        {"56 bytes", layout(56, 16, 3, {0xF00, 0xF0, 0xF, 0xF000}), {0xF00, 0xF0, 0xF, 0xF000}},
         {"108 bytes",
-         spec(108, 16, 3, {0x7C00, 0x3E0, 0x1F, 0x8000}),
+         layout(108, 16, 3, {0x7C00, 0x3E0, 0x1F, 0x8000}),
          {0x7C00, 0x3E0, 0x1F, 0x8000}},
         {"124 bytes",
-         spec(124, 32, 3, {0xFF, 0xFF00, 0xFF0000, 0xFF000000}),
+         layout(124, 32, 3, {0xFF, 0xFF00, 0xFF0000, 0xFF000000}),
          {0xFF, 0xFF00, 0xFF0000, 0xFF000000}},
         // A version-5 header without bit fields: the masks it carries do not apply.
         {"124 bytes, no bit fields",
-         spec(124, 32, 0, {0xFF, 0xFF00, 0xFF0000, 0xFF000000}),
+         layout(124, 32, 0, {0xFF, 0xFF00, 0xFF0000, 0xFF000000}),
          {0xFF0000, 0xFF00, 0xFF, 0}},
     };
     for (const MaskCase& c : cases) {
         SCOPED_TRACE(c.name);
-        BmpDataPtr data = ReadBytes(BuildBmp(c.spec));
+        BmpDataPtr data = ReadBytes(BuildBmp(c.layout));
         ASSERT_TRUE(data);
         EXPECT_EQ(data->redMask, c.masks[0]);
         EXPECT_EQ(data->greenMask, c.masks[1]);
         EXPECT_EQ(data->blueMask, c.masks[2]);
         EXPECT_EQ(data->alphaMask, c.masks[3]);
-        EXPECT_EQ(data->InfoHeader().biSize, c.spec.headerSize);
+        EXPECT_EQ(data->InfoHeader().biSize, c.layout.headerSize);
     }
 }
 
 TEST(BmpRead, OnePixelWide24BitRowsAdvanceByFourBytes)
 {
-    BmpSpec s;
+    BmpLayout s;
     s.bits = 24;
     s.width = 1;
     s.height = 3;
@@ -389,7 +389,7 @@ TEST(BmpRead, OnePixelWide24BitRowsAdvanceByFourBytes)
 
 TEST(BmpRead, IndexedFilesReadTheWholeTableWhateverBiClrUsedSays)
 {
-    BmpSpec s;
+    BmpLayout s;
     s.bits = 4;
     s.width = 1;
     s.height = 1;
@@ -406,7 +406,7 @@ TEST(BmpRead, IndexedFilesReadTheWholeTableWhateverBiClrUsedSays)
 
 TEST(BmpCodecProbe, FollowsTheSignatureSizeAndHeaderRules)
 {
-    BmpSpec base;
+    BmpLayout base;
     base.bits = 24;
     base.rows = {{1, 2, 3}};
 
@@ -431,7 +431,7 @@ TEST(BmpCodecProbe, FollowsTheSignatureSizeAndHeaderRules)
     BmpCodec codec;
     for (const ProbeCase& c : cases) {
         SCOPED_TRACE(c.name);
-        BmpSpec s = base;
+        BmpLayout s = base;
         s.signature[0] = c.signature[0];
         s.signature[1] = c.signature[1];
         s.bfSize = c.bfSize;
@@ -444,7 +444,7 @@ TEST(BmpCodecProbe, FollowsTheSignatureSizeAndHeaderRules)
 
 TEST(BmpCodecProbe, NeedsAStreamTheKindAndFiftyFourBytes)
 {
-    BmpSpec s;
+    BmpLayout s;
     s.rows = {{1, 2, 3}};
     const QByteArray bytes = BuildBmp(s);
     BmpCodec codec;
@@ -476,7 +476,7 @@ TEST(BmpCodecLoad, CompressedFilesProbeButDoNotLoad)
     };
     for (const CompressedCase& c : cases) {
         SCOPED_TRACE(c.name);
-        BmpSpec s;
+        BmpLayout s;
         s.bits = c.bits;
         s.compression = c.compression;
         s.width = 2;
@@ -572,12 +572,12 @@ TEST(BmpCodecLoad, TruncatedFilesFail)
         EXPECT_EQ(LoadBytes(codec, whole.left(length)), nullptr);
     }
     // Truncated inside the colour table and inside the mask block.
-    BmpSpec indexed;
+    BmpLayout indexed;
     indexed.bits = 8;
     indexed.palette = Grey256();
     indexed.rows = {{0}};
     EXPECT_EQ(LoadBytes(codec, BuildBmp(indexed).left(14 + 40 + 500)), nullptr);
-    BmpSpec fields;
+    BmpLayout fields;
     fields.bits = 16;
     fields.compression = 3;
     fields.masks = {0xF800, 0x7E0, 0x1F};
