@@ -298,14 +298,8 @@ bool DecoderClient::TransactOnce(int fileFd, u64 size, u32 kind, i32 formatId, E
     msghdr msg{};
     msg.msg_iov = &io;
     msg.msg_iovlen = 1;
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
-    msg.msg_control = control;
-    msg.msg_controllen = sizeof control;
-    cmsghdr* cmsg = CMSG_FIRSTHDR(&msg);
-    cmsg->cmsg_level = SOL_SOCKET;
-    cmsg->cmsg_type = SCM_RIGHTS;
-    cmsg->cmsg_len = CMSG_LEN(sizeof(int));
-    std::memcpy(CMSG_DATA(cmsg), &fileFd, sizeof fileFd);
+    DescriptorControl control;
+    AttachDescriptor(msg, control, fileFd);
 
     for (;;) {
         const ssize_t sent = sendmsg(m_socket, &msg, MSG_NOSIGNAL | MSG_DONTWAIT);

@@ -174,16 +174,9 @@ bool SendReply(const Reply& reply, int fd)
     msghdr msg{};
     msg.msg_iov = &io;
     msg.msg_iovlen = 1;
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
-    if (fd >= 0) {
-        msg.msg_control = control;
-        msg.msg_controllen = sizeof control;
-        cmsghdr* cmsg = CMSG_FIRSTHDR(&msg);
-        cmsg->cmsg_level = SOL_SOCKET;
-        cmsg->cmsg_type = SCM_RIGHTS;
-        cmsg->cmsg_len = CMSG_LEN(sizeof(int));
-        std::memcpy(CMSG_DATA(cmsg), &fd, sizeof fd);
-    }
+    DescriptorControl control;
+    if (fd >= 0)
+        AttachDescriptor(msg, control, fd);
     for (;;) {
         if (sendmsg(kReplyFd, &msg, MSG_NOSIGNAL) == ssize_t(sizeof reply)) return true;
         if (errno != EINTR) return false;

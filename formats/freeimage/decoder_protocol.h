@@ -9,6 +9,9 @@
 
 #include "framework/types.h"
 
+#include <cstring>
+#include <sys/socket.h>
+
 namespace decoder_protocol {
 
 inline constexpr u32 kMagic = 0x56445031; // "VDP1"
@@ -89,3 +92,21 @@ struct Reply
 };
 
 } // namespace decoder_protocol
+
+// Space for the one descriptor a message carries beside its packet.
+struct DescriptorControl
+{
+    alignas(cmsghdr) char bytes[CMSG_SPACE(sizeof(int))] = {};
+};
+
+// Makes msg carry fd (SCM_RIGHTS) in control's space.
+inline void AttachDescriptor(msghdr& msg, DescriptorControl& control, int fd)
+{
+    msg.msg_control = control.bytes;
+    msg.msg_controllen = sizeof control.bytes;
+    cmsghdr* cmsg = CMSG_FIRSTHDR(&msg);
+    cmsg->cmsg_level = SOL_SOCKET;
+    cmsg->cmsg_type = SCM_RIGHTS;
+    cmsg->cmsg_len = CMSG_LEN(sizeof(int));
+    std::memcpy(CMSG_DATA(cmsg), &fd, sizeof fd);
+}
